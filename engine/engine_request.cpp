@@ -1,0 +1,4 @@
+#include "engine/engine_request.h"
+
+EngineRequestBlock EngineRequest;
+unsigned char DataBuffer[kDataBufferSize];
