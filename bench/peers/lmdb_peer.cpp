@@ -2,6 +2,7 @@
 // as a zorbinel data file, read through a read-only cursor in zorbinel's batches of 1000.
 //
 //   zorbinel-lmdb-peer load DATAFILE ENVDIR    copy the data file's records into ENVDIR
+//   zorbinel-lmdb-peer check DATAFILE ENVDIR   ENVDIR holds exactly the data file's records
 //   zorbinel-lmdb-peer first|last ENVDIR SECONDS
 //                                              time MDB_FIRST or MDB_LAST, each record copied
 #include <lmdb.h>
@@ -59,11 +60,52 @@ int Load(const char* dataFile, const char* envDir) {
                 Check(mdb_env_open(env, envDir, MDB_NOSYNC, 0644), envDir) &&
                 StoreRecords(env, records) && Check(mdb_env_sync(env, 1), "mdb_env_sync");
   mdb_env_close(env);
+  if (stored) {
+    printf("%zu records of %zu bytes, key of %zu bytes, stored in %s\n", records.count,
+           records.recordLength, records.keyLength, envDir);
+  }
   FreeDataFileRecords(&records);
-  if (!stored) return 1;
-  printf("%zu records of %zu bytes, key of %zu bytes, stored in %s\n", records.count,
-         records.recordLength, records.keyLength, envDir);
-  return 0;
+  return stored ? 0 : 1;
+}
+
+// Every record of the data file is in the environment, byte for byte, and nothing else is.
+bool RecordsMatch(MDB_env* env, const DataFileRecords& records, const char* envDir) {
+  MDB_txn* txn = nullptr;
+  MDB_dbi dbi = 0;
+  MDB_stat stat{};
+  if (!Check(mdb_txn_begin(env, nullptr, MDB_RDONLY, &txn), "mdb_txn_begin")) return false;
+  bool match = Check(mdb_dbi_open(txn, nullptr, 0, &dbi), "mdb_dbi_open") &&
+               Check(mdb_stat(txn, dbi, &stat), "mdb_stat");
+  if (match && stat.ms_entries != records.count) {
+    fprintf(stderr, "%s: %zu entries, the data file has %zu records\n", envDir, stat.ms_entries,
+            records.count);
+    match = false;
+  }
+  for (size_t i = 0; match && i < records.count; ++i) {
+    const unsigned char* record = RecordInKeyOrder(records, i);
+    MDB_val key{records.keyLength, const_cast<unsigned char*>(record + records.keyOffset)};
+    MDB_val value;
+    if (mdb_get(txn, dbi, &key, &value) != MDB_SUCCESS || value.mv_size != records.recordLength ||
+        memcmp(value.mv_data, record, records.recordLength) != 0) {
+      fprintf(stderr, "%s: record %zu in key order differs from the data file\n", envDir, i);
+      match = false;
+    }
+  }
+  mdb_txn_abort(txn);
+  return match;
+}
+
+int CheckEnv(const char* dataFile, const char* envDir) {
+  DataFileRecords records;
+  if (!ReadDataFileRecords(dataFile, &records)) return 1;
+  MDB_env* env = nullptr;
+  bool match = Check(mdb_env_create(&env), "mdb_env_create") &&
+               Check(mdb_env_open(env, envDir, MDB_RDONLY, 0644), envDir) &&
+               RecordsMatch(env, records, envDir);
+  mdb_env_close(env);
+  if (match) printf("%zu records match %s\n", records.count, dataFile);
+  FreeDataFileRecords(&records);
+  return match ? 0 : 1;
 }
 
 // One batch of cursor reads, each record copied out as the engine copies it into its caller's
@@ -112,7 +154,7 @@ int Time(MDB_cursor_op op, const char* envDir, int seconds) {
 
 int Usage() {
   fprintf(stderr,
-          "usage: zorbinel-lmdb-peer load DATAFILE ENVDIR\n"
+          "usage: zorbinel-lmdb-peer load|check DATAFILE ENVDIR\n"
           "       zorbinel-lmdb-peer first|last ENVDIR SECONDS\n");
   return 2;
 }
@@ -122,6 +164,7 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc != 4) return Usage();
   if (strcmp(argv[1], "load") == 0) return Load(argv[2], argv[3]);
+  if (strcmp(argv[1], "check") == 0) return CheckEnv(argv[2], argv[3]);
   if (strcmp(argv[1], "first") == 0) return Time(MDB_FIRST, argv[2], ParseSeconds(argv[3]));
   if (strcmp(argv[1], "last") == 0) return Time(MDB_LAST, argv[2], ParseSeconds(argv[3]));
   return Usage();
