@@ -36,19 +36,19 @@ class EngineCallsTest : public testing::Test {
 struct LengthCase {
   const char* name;
   bool passesLength;
-  uint16_t lengthIn;
   bool engineWrites;
+  uint32_t lengthIn;
   uint32_t engineWritesLength;
   uint32_t lengthSeen;   // what the entry point is offered
-  uint16_t lengthAfter;  // what the caller's length holds afterwards
+  uint32_t lengthAfter;  // what the caller's length holds afterwards
 };
 
 TEST_F(EngineCallsTest, BtrvAdaptsTheLengthAndPassesTheArguments) {
   const LengthCase cases[] = {
-      {"null length offers 0", false, 0, true, 4321, 0, 0},
-      {"length widened without sign", true, 65000, false, 0, 65000, 65000},
-      {"returned length stored back", true, 65000, true, 120, 65000, 120},
-      {"only the low 16 bits come back", true, 10, true, 0x12345, 10, 0x2345},
+      {"null length offers 0", false, true, 0, 4321, 0, 0},
+      {"length widened without sign", true, false, 65000, 0, 65000, 65000},
+      {"returned length stored back", true, true, 65000, 120, 65000, 120},
+      {"only the low 16 bits come back", true, true, 10, 0x12345, 10, 0x2345},
   };
   for (const LengthCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -59,7 +59,7 @@ TEST_F(EngineCallsTest, BtrvAdaptsTheLengthAndPassesTheArguments) {
     unsigned char position[kPositionBlockSize];
     char data[8];
     char key[] = "k";
-    uint16_t length = c.lengthIn;
+    auto length = static_cast<uint16_t>(c.lengthIn);
     uint16_t status = BTRV(33, position, data, c.passesLength ? &length : nullptr, key, -1);
     EXPECT_EQ(status, 0xABCD);
     ASSERT_EQ(ScriptedEngine.calls.size(), 1U);
