@@ -45,8 +45,8 @@ bool AsksForUsage(const char* dataFileName) {
 void ReadOptions(int argc, char** argv, int* testType, int* runTime) {
   for (int i = argc - 1; i >= 2; --i) {
     const char* option = argv[i];
-    if (option[0] == '\0') continue;  // an empty option has no second character
-    const char* value = option + 2;   // the second character is not '\0' when it matches
+    if (option[0] == '\0' || option[1] == '\0') continue;  // no second character
+    const char* value = option + 2;
     switch (toupper(static_cast<unsigned char>(option[1]))) {
       case 'R': {
         int32_t seconds = ReadNumber(value);

@@ -139,6 +139,8 @@ TEST(ResultsLog, NamesAreCutAndUnopenableLogsAreSilent) {
   EXPECT_EQ(unopenable.exitStatus, 1);
   EXPECT_TRUE(FilesIn(dir).empty());
 
+  // A 254-character name in a temporary directory passes the classic Windows path limit.
+  if (TargetIsWindows()) return;
   ProgramResult longName = RunZorbinel(dir, {"data.btr", "/T0", "/L" + std::string(300, 'l')});
   EXPECT_EQ(longName.exitStatus, 1);
   EXPECT_EQ(FilesIn(dir), std::vector<std::string>{std::string(254, 'l')});
