@@ -11,15 +11,15 @@ constexpr uint32_t kMaxOpenFiles = 256;
 constexpr int kPositionBlockSize = 128;
 
 struct OpenFile {
-  bool inUse;
-  uint32_t generation;  // changes on every close, so that old position blocks stop matching
   EngineFile file;
   FileHeader header;
   PageCache cache;
   // Where Get First found the lowest key; the file never changes while it is open.
-  bool lowestKeyKnown;
   uint64_t lowestKeyPage;
   uint32_t lowestKeySlot;
+  uint32_t generation;  // changes on every close, so that old position blocks stop matching
+  bool lowestKeyKnown;
+  bool inUse;
 };
 
 // A free entry of the table, or null when all are in use. The entry stays free until

@@ -179,7 +179,7 @@ const char* Plural(uint64_t count) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunTool(int argc, char** argv) {
   CLI::App app(
       "Writes a data file for the stand-in engine: fixed-length records with distinct keys "
       "(key 0, at the start of each record) stored in a shuffled order, and an index on them. "
@@ -208,4 +208,13 @@ int main(int argc, char** argv) {
            layout.pageSize);
   }
   return status;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return RunTool(argc, argv);
+  } catch (const std::exception& error) {  // memory or the file system failing under us
+    fprintf(stderr, "%s: %s\n", kToolName, error.what());
+    return kExitFailure;
+  }
 }

@@ -366,25 +366,25 @@ TEST_F(StandInEngineTest, CorruptHeaderGets2) {
   struct Damage {
     const char* what;
     size_t offset;
-    int width;
     uint64_t value;
+    int width;
     bool reseal;  // false: the checksum is left as it was
   };
   const Damage damages[] = {
-      {"checksum", 4000, 1, 0xFF, false},
-      {"page size not a power of two", 12, 4, 5000, true},
-      {"page size too small", 12, 4, 256, true},
-      {"record length 0", 16, 4, 0, true},
-      {"record longer than a page", 16, 4, 4096, true},
-      {"key past the record", 20, 4, 95, true},
-      {"key length 0", 24, 4, 0, true},
-      {"index depth 0", 28, 4, 0, true},
-      {"more records than pages hold", 32, 8, 40 * 31 + 1, true},
-      {"page count against file size", 40, 8, 31, true},
-      {"first data page out of range", 48, 8, 32, true},
-      {"last data page 0", 56, 8, 0, true},
-      {"index root out of range", 64, 8, 1000, true},
-      {"no records but an index", 32, 8, 0, true},
+      {"checksum", 4000, 0xFF, 1, false},
+      {"page size not a power of two", 12, 5000, 4, true},
+      {"page size too small", 12, 256, 4, true},
+      {"record length 0", 16, 0, 4, true},
+      {"record longer than a page", 16, 4096, 4, true},
+      {"key past the record", 20, 95, 4, true},
+      {"key length 0", 24, 0, 4, true},
+      {"index depth 0", 28, 0, 4, true},
+      {"more records than pages hold", 32, 40 * 31 + 1, 8, true},
+      {"page count against file size", 40, 31, 8, true},
+      {"first data page out of range", 48, 32, 8, true},
+      {"last data page 0", 56, 0, 8, true},
+      {"index root out of range", 64, 1000, 8, true},
+      {"no records but an index", 32, 0, 8, true},
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
@@ -418,26 +418,26 @@ TEST_F(StandInEngineTest, CorruptPagesGet2WhenRead) {
   struct Damage {
     const char* what;
     size_t offset;
-    int width;
     uint64_t value;
-    bool reseal;       // false: the byte is flipped and the checksum left alone
+    int width;
     uint16_t failing;  // the operation that finds it
+    bool reseal;       // false: the byte is flipped and the checksum left alone
   };
   const Damage damages[] = {
-      {"first data page checksum", 4096 + 500, 1, 0, false, kStepFirst},
-      {"last data page checksum", raw.lastDataPage * 4096 + 200, 1, 0, false, kStepLast},
-      {"root checksum", raw.indexRoot * 4096 + 30, 1, 0, false, kGetFirst},
-      {"leaf checksum", leaf * 4096 + 100, 1, 0, false, kGetFirst},
-      {"data page type", 4096, 2, 2, true, kStepFirst},
-      {"data page number", 4096 + 8, 8, 2, true, kStepFirst},
-      {"data page empty", 4096 + 4, 4, 0, true, kStepFirst},
-      {"data page over full", raw.lastDataPage * 4096 + 4, 4, 41, true, kStepLast},
-      {"root level", raw.indexRoot * 4096 + 2, 2, 0, true, kGetFirst},
-      {"root type", raw.indexRoot * 4096, 2, 1, true, kGetFirst},
-      {"leaf points at an index page", leafSlot + 8, 8, raw.indexRoot, true, kGetFirst},
-      {"leaf points past the file", leafSlot + 8, 8, raw.pageCount, true, kGetFirst},
-      {"leaf slot past the page's records", leafSlot + 16, 4, 40, true, kGetFirst},
-      {"leaf key differs from the record's", leafSlot, 1, 0xFF, true, kGetFirst},
+      {"first data page checksum", 4096 + 500, 0, 1, kStepFirst, false},
+      {"last data page checksum", raw.lastDataPage * 4096 + 200, 0, 1, kStepLast, false},
+      {"root checksum", raw.indexRoot * 4096 + 30, 0, 1, kGetFirst, false},
+      {"leaf checksum", leaf * 4096 + 100, 0, 1, kGetFirst, false},
+      {"data page type", 4096, 2, 2, kStepFirst, true},
+      {"data page number", 4096 + 8, 2, 8, kStepFirst, true},
+      {"data page empty", 4096 + 4, 0, 4, kStepFirst, true},
+      {"data page over full", raw.lastDataPage * 4096 + 4, 41, 4, kStepLast, true},
+      {"root level", raw.indexRoot * 4096 + 2, 0, 2, kGetFirst, true},
+      {"root type", raw.indexRoot * 4096, 1, 2, kGetFirst, true},
+      {"leaf points at an index page", leafSlot + 8, raw.indexRoot, 8, kGetFirst, true},
+      {"leaf points past the file", leafSlot + 8, raw.pageCount, 8, kGetFirst, true},
+      {"leaf slot past the page's records", leafSlot + 16, 40, 4, kGetFirst, true},
+      {"leaf key differs from the record's", leafSlot, 0xFF, 1, kGetFirst, true},
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
