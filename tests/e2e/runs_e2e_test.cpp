@@ -22,7 +22,7 @@ std::string CompletedRun(const std::string& file, int testType, const std::strin
 void ExpectCompleted(const ProgramResult& run, const std::string& out) {
   PatternMatch matched = MatchPattern(out, run.out);
   EXPECT_TRUE(matched.matched) << "standard output\n" << matched.why;
-  EXPECT_EQ(run.err, kBanner);
+  EXPECT_EQ(run.err, AsWritten(kBanner));
   EXPECT_EQ(run.exitStatus, 0);
 }
 
@@ -93,8 +93,9 @@ TEST(FailedReads, AreReportedEachTimeAndTheRunCompletes) {
   EXPECT_TRUE(out.matched) << out.why;
   EXPECT_EQ(run.exitStatus, 0);
 
-  ASSERT_EQ(run.err.compare(0, strlen(kBanner), AsWritten(kBanner)), 0);
-  std::vector<std::string> failures = Lines(run.err.substr(AsWritten(kBanner).size()));
+  const std::string banner = AsWritten(kBanner);
+  ASSERT_EQ(run.err.compare(0, banner.size(), banner), 0);
+  std::vector<std::string> failures = Lines(run.err.substr(banner.size()));
   ASSERT_FALSE(failures.empty());
   EXPECT_EQ(failures.size() % 1000, 0U) << failures.size();
   for (const std::string& line : failures) {
