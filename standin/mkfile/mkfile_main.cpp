@@ -121,7 +121,9 @@ int MakeFile(const ToolOptions& options, const DataSetShape& shape) {
     return kExitFailure;
   }
   std::string temporary = TemporaryNameFor(options.file);
-  RemoveOnInterrupt(temporary.c_str());
+  std::string interrupted =
+      std::string(kToolName) + ": interrupted; " + options.file + " was not written\n";
+  RemoveOnInterrupt(temporary.c_str(), interrupted.c_str());
   FILE* file = fopen(temporary.c_str(), "wb");
   if (file == nullptr) {
     int error = errno;

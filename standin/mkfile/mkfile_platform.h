@@ -8,9 +8,10 @@ bool StderrIsTerminal();
 
 unsigned long CurrentProcessId();
 
-// From now on an interrupt or termination signal removes `path` before the process ends
-// (and a size limit makes writes fail rather than end the process). `path` is copied.
-void RemoveOnInterrupt(const char* path);
+// From now on an interrupt or termination signal removes `path` and writes `message` to
+// standard error before the process ends by that signal (and a file size limit makes writes
+// fail rather than end the process). Both texts are copied.
+void RemoveOnInterrupt(const char* path, const char* message);
 // The file is published or removed: signals get their usual effect again.
 void StopRemovingOnInterrupt();
 

@@ -12,11 +12,16 @@
 namespace {
 
 char PathToRemove[4096];
+char InterruptMessage[4096 + 128];
 volatile sig_atomic_t RemovalArmed = 0;
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void RemoveAndDie(int signalNumber) {
-  if (RemovalArmed) unlink(PathToRemove);
+  if (RemovalArmed) {
+    unlink(PathToRemove);
+    ssize_t ignored = write(STDERR_FILENO, InterruptMessage, strlen(InterruptMessage));
+    (void)ignored;
+  }
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
@@ -31,8 +36,9 @@ unsigned long CurrentProcessId() {
   return static_cast<unsigned long>(getpid());
 }
 
-void RemoveOnInterrupt(const char* path) {
+void RemoveOnInterrupt(const char* path, const char* message) {
   snprintf(PathToRemove, sizeof PathToRemove, "%s", path);
+  snprintf(InterruptMessage, sizeof InterruptMessage, "%s", message);
   RemovalArmed = 1;
   struct sigaction action {};
   action.sa_handler = RemoveAndDie;

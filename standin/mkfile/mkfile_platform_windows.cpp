@@ -5,16 +5,21 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "standin/mkfile/mkfile_platform.h"
 
 namespace {
 
 char PathToRemove[MAX_PATH * 4];
+char InterruptMessage[MAX_PATH * 4 + 128];
 volatile sig_atomic_t RemovalArmed = 0;
 
 void RemoveAndDie(int signalNumber) {
-  if (RemovalArmed) DeleteFileA(PathToRemove);
+  if (RemovalArmed) {
+    DeleteFileA(PathToRemove);
+    _write(2, InterruptMessage, static_cast<unsigned>(strlen(InterruptMessage)));
+  }
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
@@ -29,8 +34,9 @@ unsigned long CurrentProcessId() {
   return static_cast<unsigned long>(_getpid());
 }
 
-void RemoveOnInterrupt(const char* path) {
+void RemoveOnInterrupt(const char* path, const char* message) {
   snprintf(PathToRemove, sizeof PathToRemove, "%s", path);
+  snprintf(InterruptMessage, sizeof InterruptMessage, "%s", message);
   RemovalArmed = 1;
   signal(SIGINT, RemoveAndDie);
   signal(SIGTERM, RemoveAndDie);

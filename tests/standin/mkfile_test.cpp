@@ -181,6 +181,7 @@ TEST(MkfileTest, InterruptedRunRemovesItsTemporaryFile) {
                        "kill -TERM $pid; wait $pid; echo $?";
   CommandResult run = RunShell(script);
   EXPECT_EQ(run.out, "143\n");
+  EXPECT_EQ(run.err, "zorbinel-mkfile: interrupted; " + path + " was not written\n");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"big.dat"});
   EXPECT_EQ(ReadBytes(path), (Bytes{'o', 'l', 'd'}));
 }
