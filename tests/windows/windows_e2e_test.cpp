@@ -70,6 +70,7 @@ class HeldFile {
       close(fromChild[0]);
       if (chdir(dir.path().c_str()) != 0) _exit(126);
       std::vector<char*> argv;
+      argv.reserve(words.size() + 1);
       for (std::string& word : words) argv.push_back(word.data());
       argv.push_back(nullptr);
       execvp(argv[0], argv.data());
@@ -114,7 +115,7 @@ class HeldFile {
 struct HeldCase {
   const char* name;
   const char* sharing;  // what hold_file lets others do
-  int testType;
+  const char* option;   // the test type
   std::string out;
   std::string err;
   int exitStatus;
@@ -130,17 +131,17 @@ void PrintTo(const HeldCase& c, std::ostream* os) {
 
 const HeldCase kHeldCases[] = {
     // The operating-system open shares nothing, so it fails while anyone has the file open.
-    {"OsOpenCloseOfAFileHeldWithoutSharing", "none", 11,
+    {"OsOpenCloseOfAFileHeldWithoutSharing", "none", "/T11",
      ANNOUNCED(11, "OS File Open/Close") "{TIME}: Starting...\n", "File Open Failed\r\n", 1},
-    {"OsOpenReadOfAFileHeldWithoutSharing", "none", 12,
+    {"OsOpenReadOfAFileHeldWithoutSharing", "none", "/T12",
      ANNOUNCED(12, "OS File Open/Read512B/Read16KB/Close") "{TIME}: Starting...\n",
      "File Open Failed\r\n", 1},
-    {"OsOpenCloseOfAFileSharedWithReaders", "readers", 11,
+    {"OsOpenCloseOfAFileSharedWithReaders", "readers", "/T11",
      ANNOUNCED(11, "OS File Open/Close") "{TIME}: Starting...\n", "File Open Failed\r\n", 1},
     // The engine shares its files with other readers, and only with them.
-    {"EngineOpenOfAFileHeldWithoutSharing", "none", 2, ANNOUNCED(2, "MKDE File StepFirst"),
+    {"EngineOpenOfAFileHeldWithoutSharing", "none", "/T2", ANNOUNCED(2, "MKDE File StepFirst"),
      "Btrieve Error 94: Operation=0, File=held.btr\nUnable to Open File - Status 94\n", 1},
-    {"EngineReadsOfAFileSharedWithReaders", "readers", 2,
+    {"EngineReadsOfAFileSharedWithReaders", "readers", "/T2",
      CompletedRun("held.btr", 2, "MKDE File StepFirst"), "", 0},
 };
 
@@ -152,7 +153,7 @@ TEST_P(HeldFiles, OpenAsTheHoldersSharingAllows) {
   ASSERT_TRUE(MakeDataFile(dir, "held.btr"));
   HeldFile holder(dir, "held.btr", c.sharing);
   ASSERT_TRUE(holder.held());
-  ProgramResult run = RunZorbinel(dir, {"held.btr", "/R1", "/T" + std::to_string(c.testType)});
+  ProgramResult run = RunZorbinel(dir, {"held.btr", "/R1", c.option});
   ExpectRun(run, c.out, c.err, c.exitStatus);
 }
 
