@@ -10,8 +10,9 @@
 #
 #   --smoke      one round of 1 s each on small files (1,000 and 10,000 records): a check that
 #                the whole run works, not a measurement
-#   --rounds N   rounds of every figure (default 5); ratios are the medians of the rounds
-#   --seconds N  run time of each figure in each round (default 3)
+#   --rounds N   rounds of every figure (default 15); ratios are the medians of the rounds
+#   --seconds N  run time of each figure in each round (default 1: short runs keep the two
+#                figures of a ratio close in time, which matters more here than their length)
 #   --huge       also 10,000,000 records in the growth rows, when the disk has room
 #   --lto        build the Release tree with link-time optimisation (default tree build-bench-lto)
 #   --hot-loop   also count the instructions of one iteration of types 6, 5, 2, 3 and 4 under
@@ -20,8 +21,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-rounds=5
-run_seconds=3
+rounds=15
+run_seconds=1
 small_records=1000
 large_records=1000000
 huge_records=0
