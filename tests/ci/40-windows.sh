@@ -55,22 +55,25 @@ cmake --build "$native" -j2 --target zorbinel zorbinel-mkfile zorbinel_e2e zorbi
 # One Wine prefix per build directory, made once (it takes seconds). The server stays up for
 # the whole run, and Wine's own background programs start here, with nothing of the tests'
 # output streams in hand: a test waits for the end of a program's output.
+# Debian's wine64 alone has no wine, wineboot or wineserver on PATH (they come with "wine").
+wine=$(command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINEPREFIX=$root/build-win64/wine-prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 echo "--- Wine prefix ${WINEPREFIX}"
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1 || true  # fails only when it is already running
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true  # fails only when it is already running
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
-  wineboot -i </dev/null >/dev/null 2>&1
+  "$wine" wineboot -i </dev/null >/dev/null 2>&1
 else
-  wineboot </dev/null >/dev/null 2>&1
+  "$wine" wineboot </dev/null >/dev/null 2>&1
 fi
 
 export ZORBINEL_BIN=$root/build-win64/zorbinel.exe
 export ZORBINEL_MKFILE_BIN=$root/build-win64/zorbinel-mkfile.exe
-export ZORBINEL_LAUNCHER=wine
+export ZORBINEL_LAUNCHER=$wine
 export ZORBINEL_TEXT_MODE_CRLF=1
 export ZORBINEL_HOLD_FILE_BIN=$root/build-win64/tests/windows/hold_file.exe
 export ZORBINEL_NO_ENTRY_LIBRARY=$root/build-win64/tests/windows/no-entry/wbtrv32.dll
