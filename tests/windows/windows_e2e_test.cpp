@@ -7,7 +7,6 @@
 //   ZORBINEL_NATIVE_BIN          the Linux zorbinel, run directly
 //   ZORBINEL_NATIVE_MKFILE_BIN   the Linux zorbinel-mkfile, run directly
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
