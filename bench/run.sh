@@ -250,6 +250,7 @@ echo
 echo "Zorbinel side-by-side run: $rounds round(s) of $run_seconds s per figure" \
      "($(git rev-parse --short HEAD 2>/dev/null || echo unknown), $(nproc) cores," \
      "load $load_before before, $load_after after)"
+[ ${#runner[@]} -gt 0 ] && echo "Each figure ran under: ${runner[*]}"
 echo
 printf '%-44s %14s %14s %14s\n' "figure (iterations/s)" median min max
 for id in "${order[@]}"; do
