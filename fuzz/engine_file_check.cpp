@@ -86,6 +86,12 @@ std::string Describe(uint16_t operation, uint32_t offered, const char* what, uns
 
 constexpr unsigned char kUntouched = 0xA5;
 
+// The data buffer as it is before a call, to compare with in one memcmp.
+const unsigned char* UntouchedBuffer() {
+  static std::vector<unsigned char> fill(kLargeBuffer, kUntouched);
+  return fill.data();
+}
+
 CallResult Call(CallBuffers* buffers, uint16_t operation, uint32_t offered) {
   CallResult result{};
   result.length = offered;
@@ -97,10 +103,7 @@ CallResult Call(CallBuffers* buffers, uint16_t operation, uint32_t offered) {
   if (result.status == kStatusSuccess && result.length <= offered) {
     result.data.assign(buffers->dataBuffer, buffers->dataBuffer + result.length);
   }
-  result.bufferUntouched = true;
-  for (uint32_t i = 0; i < buffers->dataSize; ++i) {
-    if (buffers->dataBuffer[i] != kUntouched) result.bufferUntouched = false;
-  }
+  result.bufferUntouched = memcmp(buffers->dataBuffer, UntouchedBuffer(), buffers->dataSize) == 0;
   return result;
 }
 

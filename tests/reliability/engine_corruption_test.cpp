@@ -13,11 +13,13 @@
 
 namespace {
 
-// Small pages give an index of several levels from few records.
+// Indexes of two levels, the smallest record, and the largest record the benchmark can
+// receive (on the largest pages).
 const char* const kDataFiles[] = {
     "--records 600 --record-length 100 --key-length 8 --seed 7",
     "--records 1 --record-length 1 --key-length 1 --seed 3",
     "--records 40 --record-length 2000 --key-length 255 --seed 5",
+    "--records 3 --record-length 65000 --key-length 255 --seed 6",
 };
 
 TEST(CorruptionSweep, EngineAnswersEveryDamagedCopyWithADocumentedStatus) {
