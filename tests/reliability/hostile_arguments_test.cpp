@@ -54,10 +54,11 @@ std::string PathOfLength(const std::string& directory, size_t length) {
 }
 
 struct Fixture {
-  std::string data;     // a data file
-  std::string plain;    // a plain file for the operating-system types
-  std::string missing;  // a name that does not exist
-  std::string logs;     // an empty directory for log files
+  std::string data;        // a data file
+  std::string plain;       // a plain file for the operating-system types
+  std::string missing;     // a name that does not exist
+  std::string logs;        // an empty directory for log files
+  std::string directives;  // a plain file whose name holds printf directives
 };
 
 std::vector<HostileCase> Cases(const Fixture& f, const std::string& name255,
@@ -140,6 +141,11 @@ std::vector<HostileCase> Cases(const Fixture& f, const std::string& name255,
        0,
        Accessing(f.plain) + RunningFor("1") + typeEleven + CompletedRun(),
        banner},
+      {"a name with printf directives",
+       {f.directives, "/T2"},
+       1,
+       Accessing(f.directives) + typeTwo,
+       banner + f.directives + ": Not a Btrieve File\n" + "Unable to Open File - Status 30\n"},
       {"a directory for the data file",
        {f.logs, "/T2"},
        1,
@@ -177,6 +183,8 @@ TEST(HostileArguments, EachGivesItsDocumentedBehaviour) {
   ASSERT_EQ(MakeDataFile(f.data, "--records 100"), "");
   ASSERT_TRUE(WriteFileBytes(f.plain, "plain text\n"));
   ASSERT_EQ(mkdir(f.logs.c_str(), 0755), 0);
+  f.directives = scratch.path + "/%s%n%x%%.dat";
+  ASSERT_TRUE(WriteFileBytes(f.directives, "plain text, not a data file\n"));
   std::string name255 = PathOfLength(scratch.path, 255);
   ASSERT_EQ(name255.size(), 255u);
   ASSERT_EQ(MakeDataFile(name255, "--records 100"), "");
