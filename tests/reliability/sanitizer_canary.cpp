@@ -27,8 +27,8 @@ int SignedOverflow() {
 int Leak() {
   void* lost = malloc(64);
   memset(lost, 1, 64);
-  lost = nullptr;  // NOLINT(clang-analyzer-unix.Malloc): the leak is the point
-  return 0;
+  lost = nullptr;
+  return 0;  // NOLINT(clang-analyzer-unix.Malloc): the leak is the point
 }
 
 }  // namespace
