@@ -28,7 +28,11 @@ ScratchDirectory::ScratchDirectory() {
 
 ScratchDirectory::~ScratchDirectory() {
   if (path.empty()) return;
+  // A test that stopped early may have left a file system mounted on a folder in here.
   std::error_code ignored;
+  for (const fs::directory_entry& entry : fs::directory_iterator(path, ignored)) {
+    if (entry.is_directory(ignored)) umount2(entry.path().c_str(), MNT_DETACH);
+  }
   fs::remove_all(path, ignored);
 }
 
