@@ -80,7 +80,7 @@ float RateOf(int64_t count, int64_t startMs, int64_t endMs) {
 
 // A log that does not open is passed over in silence.
 void AppendLogLine(float rate) {
-  FILE* log = fopen(LogFileName, LogAppendMode());
+  FILE* log = OpenLogForAppend(LogFileName);
   if (log == nullptr) return;
   struct tm local;
   if (!ToLocalTime(time(nullptr), &local)) memset(&local, 0, sizeof local);

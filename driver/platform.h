@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 // Milliseconds of a monotonic clock since the process started; never steps back.
@@ -14,8 +15,9 @@ void WallClockNow(time_t* seconds, unsigned short* milliseconds);
 // `seconds` broken down as local time; false when it cannot be converted.
 bool ToLocalTime(time_t seconds, struct tm* local);
 
-// The fopen mode that appends to a text file, creating it when missing.
-const char* LogAppendMode();
+// Opens the results log to append text, creating it when missing; null when it does not open.
+// Every write lands at the end of the file in one piece, so runs may share one log.
+FILE* OpenLogForAppend(const char* name);
 
 // Operating-system file access of test types 11 and 12: open an existing file for reading
 // only, read at the current position, close.

@@ -32,9 +32,9 @@ bool ToLocalTime(time_t seconds, struct tm* local) {
   return localtime_r(&seconds, local) != nullptr;
 }
 
-// POSIX streams have no text mode.
-const char* LogAppendMode() {
-  return "a+";
+// POSIX streams have no text mode; append mode makes each write land at the end in one step.
+FILE* OpenLogForAppend(const char* name) {
+  return fopen(name, "a+");
 }
 
 OsFileHandle OsOpenForReading(const char* name) {

@@ -1,4 +1,6 @@
 // The driver's operating-system needs on Windows.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -54,9 +56,21 @@ bool ToLocalTime(time_t seconds, struct tm* local) {
   return localtime_s(local, &seconds) == 0;
 }
 
-// "t" asks the C runtime for text mode: each line end is written as CR LF.
-const char* LogAppendMode() {
-  return "a+t";
+// The C runtime's append mode moves to the end and then writes, two steps in which another
+// run's line can slip. A handle with append-only access has the system put every write at the
+// end in one step. The stream is in text mode ("t"): each line end is written as CR LF.
+FILE* OpenLogForAppend(const char* name) {
+  HANDLE file = CreateFileA(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_TEXT);
+  if (descriptor == -1) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  FILE* log = _fdopen(descriptor, "at");
+  if (log == nullptr) _close(descriptor);
+  return log;
 }
 
 OsFileHandle OsOpenForReading(const char* name) {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -283,6 +284,36 @@ TEST(DataFiles, MadeOnWindowsAreReadOnLinux) {
     ExpectRun({AsWritten(run.out), AsWritten(run.err), run.exitStatus},
               CompletedRun("windows.btr", type.testType, type.name), "", 0);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Runs that end together append to one log: the line already there stays, and every run's
+// line arrives whole, in text mode, none lost to another's.
+TEST(SharedLog, KeepsEveryLineOfRunsEndingTogether) {
+  constexpr int kRuns = 8;
+  WorkDir dir;
+  ASSERT_TRUE(MakeDataFile(dir, "shared.btr"));
+  const std::string earlier = "2026/01/02 03:04:05, 1.000       \r\n";
+  WriteFile(dir.Path("shared.log"), earlier);
+  const std::string run = Settings().launcher + " '" + Settings().zorbinel +
+                          "' shared.btr /T2 /R1 /Lshared.log >/dev/null 2>&1";
+  const std::string script = "i=0; while [ $i -lt " + std::to_string(kRuns) + " ]; do " + run +
+                             " & i=$((i+1)); done; wait";
+  ProgramResult all = RunProgram("", "/bin/sh", {"-c", script}, dir.path());
+  ASSERT_EQ(all.exitStatus, 0) << all.err;
+
+  std::string log = ReadFile(dir.Path("shared.log"));
+  ASSERT_EQ(log.compare(0, earlier.size(), earlier), 0) << Visible(log);
+  const std::regex line(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d, \d+\.\d{3} *\r)");
+  std::istringstream added(log.substr(earlier.size()));
+  int lines = 0;
+  for (std::string text; std::getline(added, text); ++lines) {
+    EXPECT_TRUE(std::regex_match(text, line)) << Visible(text);
+  }
+  EXPECT_EQ(lines, kRuns) << Visible(log);
 }
 
 }  // namespace
