@@ -66,19 +66,6 @@ uint32_t Crc32(const void* bytes, size_t count) {
   return crc ^ 0xFFFFFFFFu;
 }
 
-uint16_t LoadU16(const unsigned char* at) {
-  return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
-
-uint32_t LoadU32(const unsigned char* at) {
-  return uint32_t{at[0]} | (uint32_t{at[1]} << 8) | (uint32_t{at[2]} << 16) |
-         (uint32_t{at[3]} << 24);
-}
-
-uint64_t LoadU64(const unsigned char* at) {
-  return uint64_t{LoadU32(at)} | (uint64_t{LoadU32(at + 4)} << 32);
-}
-
 void StoreU16(unsigned char* at, uint16_t value) {
   at[0] = static_cast<unsigned char>(value);
   at[1] = static_cast<unsigned char>(value >> 8);
@@ -191,11 +178,6 @@ void EncodePageHeader(const PageHeader& pageHeader, unsigned char* page) {
 
 void SealPage(unsigned char* page, uint32_t pageSize) {
   StoreU32(page + pageSize - kPageChecksumSize, Crc32(page, pageSize - kPageChecksumSize));
-}
-
-const unsigned char* DataRecordAt(const unsigned char* page, const FileHeader& header,
-                                  uint32_t slot) {
-  return page + kPageHeaderSize + size_t{slot} * header.recordLength;
 }
 
 unsigned char* IndexEntrySlotAt(unsigned char* page, uint32_t keyLength, uint32_t entry) {

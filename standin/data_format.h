@@ -85,9 +85,21 @@ enum class HeaderCheck {
 // CRC-32 (reflected polynomial 0xEDB88320, initial value and final xor 0xFFFFFFFF).
 uint32_t Crc32(const void* bytes, size_t count);
 
-uint16_t LoadU16(const unsigned char* at);
-uint32_t LoadU32(const unsigned char* at);
-uint64_t LoadU64(const unsigned char* at);
+// Little-endian loads from bytes at any alignment. Inline: the engine checks a position
+// block's fields with them on every call. The compilers fold each into one load.
+inline uint16_t LoadU16(const unsigned char* at) {
+  return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
+
+inline uint32_t LoadU32(const unsigned char* at) {
+  return uint32_t{at[0]} | (uint32_t{at[1]} << 8) | (uint32_t{at[2]} << 16) |
+         (uint32_t{at[3]} << 24);
+}
+
+inline uint64_t LoadU64(const unsigned char* at) {
+  return uint64_t{LoadU32(at)} | (uint64_t{LoadU32(at + 4)} << 32);
+}
+
 void StoreU16(unsigned char* at, uint16_t value);
 void StoreU32(unsigned char* at, uint32_t value);
 void StoreU64(unsigned char* at, uint64_t value);
@@ -115,7 +127,9 @@ bool DecodePage(const unsigned char* page, const FileHeader& header, uint64_t pa
 void EncodePageHeader(const PageHeader& pageHeader, unsigned char* page);
 void SealPage(unsigned char* page, uint32_t pageSize);
 
-const unsigned char* DataRecordAt(const unsigned char* page, const FileHeader& header,
-                                  uint32_t slot);
+inline const unsigned char* DataRecordAt(const unsigned char* page, const FileHeader& header,
+                                         uint32_t slot) {
+  return page + kPageHeaderSize + size_t{slot} * header.recordLength;
+}
 IndexEntry IndexEntryAt(const unsigned char* page, const FileHeader& header, uint32_t entry);
 unsigned char* IndexEntrySlotAt(unsigned char* page, uint32_t keyLength, uint32_t entry);
