@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <set>
+#include <vector>
 
 #include "standin/data_format.h"
 #include "standin/mkfile/data_set.h"
@@ -14,6 +16,31 @@ TEST(DataFormatTest, ChecksumIsTheStandardCrc32) {
   EXPECT_EQ(Crc32("", 0), 0u);
   unsigned char zeros[32] = {};
   EXPECT_EQ(Crc32(zeros, sizeof zeros), 0x190A55ADu);
+}
+
+uint32_t BitwiseCrc32(const unsigned char* at, size_t count) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < count; ++i) {
+    crc ^= at[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+// The checksum works eight bytes at a time: every tail length and every start within a word
+// must give the value of the plain bit-by-bit definition.
+TEST(DataFormatTest, ChecksumMatchesTheBitwiseDefinitionAtEveryLengthAndStart) {
+  std::vector<unsigned char> bytes(65536 + 16);
+  std::mt19937 random(20240611);
+  for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random());
+  std::vector<size_t> lengths = {4095, 4096, 65532};
+  for (size_t length = 0; length <= 17; ++length) lengths.push_back(length);
+  for (size_t start : {0, 1, 2, 3, 4, 5, 7, 8, 13}) {
+    for (size_t length : lengths) {
+      EXPECT_EQ(Crc32(bytes.data() + start, length), BitwiseCrc32(bytes.data() + start, length))
+          << "start " << start << ", length " << length;
+    }
+  }
 }
 
 // The shuffle must be a bijection with an exact inverse, or records would be lost or doubled.
