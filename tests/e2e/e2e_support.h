@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/e2e/program_runner.h"
+#include "tests/e2e/program_texts.h"
 
 // The programs under test and how to launch them, from the environment CTest sets:
 // ZORBINEL_BIN, ZORBINEL_MKFILE_BIN, ZORBINEL_LAUNCHER (empty: run directly) and
@@ -46,12 +47,6 @@ void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 std::vector<std::string> FilesIn(const WorkDir& dir);
-
-// The first line on standard error of every run.
-extern const char kBanner[];
-
-// The usage text after the banner.
-extern const char kUsage[];
 
 // Overwrites a byte of a data file's header page past its signature, so that the engine finds
 // the header damaged (its checksum no longer matches).

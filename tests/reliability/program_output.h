@@ -4,8 +4,7 @@
 
 #include <string>
 
-extern const char* const kBanner;  // the first line on standard error
-extern const char* const kUsage;   // the whole usage text
+#include "tests/e2e/program_texts.h"
 
 // The line that CallEngine writes for a status, or "" for the statuses it keeps quiet.
 std::string EngineStatusMessage(int status, int operation, const std::string& fileName);
