@@ -5,8 +5,7 @@
 # medians and of each ratio against its target. Only ratios taken in the same round count:
 # absolute rates on a shared machine prove little alone.
 #
-#   bench/run.sh [--smoke] [--rounds N] [--seconds N] [--huge] [--lto] [--hot-loop]
-#                [--build-dir DIR]
+#   bench/run.sh [--smoke] [--rounds N] [--seconds N] [--huge] [--hot-loop] [--build-dir DIR]
 #
 #   --smoke      one round of 1 s each on small files (1,000 and 10,000 records): a check that
 #                the whole run works, not a measurement
@@ -14,9 +13,8 @@
 #   --seconds N  run time of each figure in each round (default 1: short runs keep the two
 #                figures of a ratio close in time, which matters more here than their length)
 #   --huge       also 10,000,000 records in the growth rows, when the disk has room
-#   --lto        build the Release tree with link-time optimisation (default tree build-bench-lto)
-#   --hot-loop   also count the instructions of one iteration of types 6, 5, 2, 3 and 4 under
-#                valgrind's callgrind, and where those of types 6 and 2 go
+#   --hot-loop   also count the instructions of one iteration of types 6, 5, 2, 3, 4 and 1
+#                under valgrind's callgrind, and where those of types 6, 2 and 1 go
 #   --build-dir  the Release tree (default build-bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,7 +26,6 @@ large_records=1000000
 huge_records=0
 build_dir=""
 smoke=0
-lto=0
 hot_loop=0
 
 usage() {
@@ -42,7 +39,6 @@ while [ $# -gt 0 ]; do
     --rounds) rounds="${2:?}"; shift ;;
     --seconds) run_seconds="${2:?}"; shift ;;
     --huge) huge_records=10000000 ;;
-    --lto) lto=1 ;;
     --hot-loop) hot_loop=1 ;;
     --build-dir) build_dir="${2:?}"; shift ;;
     -h|--help) usage ;;
@@ -53,10 +49,7 @@ done
 case "$rounds$run_seconds" in
   *[!0-9]*) echo "bench/run.sh: --rounds and --seconds take whole numbers" >&2; exit 2 ;;
 esac
-if [ -z "$build_dir" ]; then
-  build_dir=build-bench
-  [ "$lto" = 1 ] && build_dir=build-bench-lto
-fi
+[ -z "$build_dir" ] && build_dir=build-bench
 if [ "$rounds" -lt 1 ] || [ "$run_seconds" -lt 1 ]; then
   echo "bench/run.sh: --rounds and --seconds must be at least 1" >&2
   exit 2
@@ -80,10 +73,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-# --- Release build of just the programs the run needs.
+# --- Release build of just the programs the run needs (with link-time optimisation where the
+# toolchain has it, as every Release build).
 note "building Release in $build_dir"
-build_options=(-DCMAKE_BUILD_TYPE=Release -DZORBINEL_BUILD_TESTS=OFF
-               "-DCMAKE_INTERPROCEDURAL_OPTIMIZATION=$([ "$lto" = 1 ] && echo ON || echo OFF)")
+build_options=(-DCMAKE_BUILD_TYPE=Release -DZORBINEL_BUILD_TESTS=OFF)
 cmake -S . -B "$build_dir" "${build_options[@]}" >/dev/null
 targets=(zorbinel zorbinel-mkfile zorbinel-bare-os)
 have_lmdb=0
@@ -344,6 +337,12 @@ self_costs() {
            sum[name] += cost }
          END { for (n in sum) print sum[n], n }'
 }
+# Types 2 to 6 call the entry point once per iteration, with the Open before the loop and the
+# Reset after it; type 1 twice (Open, Close), with the Reset after.
+calls_per_iteration() { if [ "$1" = 1 ]; then echo 2; else echo 1; fi; }
+iterations_of() {  # type calls
+  if [ "$1" = 1 ]; then echo $((($2 - 1) / 2)); else echo $(($2 - 2)); fi
+}
 print_hot_loop() {
   prof_dir="$build_dir/prof"
   cmake -S . -B "$prof_dir" "${build_options[@]}" -DCMAKE_CXX_FLAGS=-g >/dev/null
@@ -359,23 +358,24 @@ print_hot_loop() {
        "taken off by a /T0 run):"
   printf '%-34s %10s %10s %10s %14s\n' "test type" total engine "zorbinel's" "iterations"
   local t calls cost total iterations
-  for t in 6 5 2 3 4; do
+  for t in 6 5 2 3 4 1; do
     callgrind_run "$work/t$t.out" "$large" /R1 "/T$t"
     read -r calls cost total < <(engine_calls "$work/t$t.out")
-    iterations=$((calls - 2))  # the Open before the loop and the Reset after it
+    iterations="$(iterations_of "$t" "$calls")"
     if [ "$iterations" -le 0 ]; then
       printf '%-34s %10s\n' "/T$t" "failed"
       continue
     fi
     awk -v t="$t" -v c="$cost" -v tot="$total" -v b="$base_total" -v n="$iterations" \
-      'BEGIN { e = c / (n + 2); all = (tot - b) / n
+      -v calls="$calls" -v k="$(calls_per_iteration "$t")" \
+      'BEGIN { e = c / calls * k; all = (tot - b) / n
                printf "%-34s %10.1f %10.1f %10.1f %14d\n", "/T" t, all, e, all - e, n }'
   done
-  for t in 6 2; do
+  for t in 6 2 1; do
     read -r calls cost total < <(engine_calls "$work/t$t.out")
     echo
     echo "Where one /T$t iteration goes (instructions, functions of 1 or more):"
-    self_costs "$work/t$t.out" | awk -v n="$((calls - 2))" '
+    self_costs "$work/t$t.out" | awk -v n="$(iterations_of "$t" "$calls")" '
       NR == FNR { base[substr($0, index($0, " ") + 1)] = $1; next }
       { name = substr($0, index($0, " ") + 1); per = ($1 - base[name]) / n
         if (per >= 1) printf "  %8.1f  %s\n", per, name }' "$work/t0.self" - | sort -rn
