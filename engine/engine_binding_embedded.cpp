@@ -4,4 +4,6 @@
 
 EngineEntryPoint EngineEntry = StandInEngineCall;
 
-int BindEngine() { return 0; }
+int BindEngine() {
+  return 0;
+}

@@ -50,9 +50,9 @@ int CallEngine(EngineRequestBlock* request) {
     printf("Op: %d, Buflen: %d, KeyNum: %d ", request->operation, request->dataLength,
            request->keyNumber);
   }
-  int status = static_cast<int16_t>(BTRV(request->operation, request->positionBlock,
-                                         request->dataBuffer, &request->dataLength,
-                                         request->keyBuffer, request->keyNumber));
+  int status =
+      static_cast<int16_t>(BTRV(request->operation, request->positionBlock, request->dataBuffer,
+                                &request->dataLength, request->keyBuffer, request->keyNumber));
   if (DebugLevel == kTraceLevel) printf("Status: %d\n", status);
   ReportStatus(status, request);
   return status;
