@@ -253,8 +253,8 @@ bool WriteWholeFile(const char* path, const uint8_t* bytes, size_t size) {
 
 }  // namespace
 
-bool ReadWholeFile(const char* path, std::string* bytes) {
-  FILE* file = fopen(path, "rb");
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  FILE* file = fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   bytes->clear();
   char chunk[8192];

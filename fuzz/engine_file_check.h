@@ -23,4 +23,4 @@ bool CheckEngineOnFileBytes(const uint8_t* bytes, size_t size, const char* scrat
 bool CheckFuzzInput(const uint8_t* bytes, size_t size, const char* scratchPath, std::string* fault);
 
 // Reads a whole file into `bytes`; false when it cannot be read.
-bool ReadWholeFile(const char* path, std::string* bytes);
+bool ReadWholeFile(const std::string& path, std::string* bytes);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_file_check.h"
 #include "tests/reliability/process_runner.h"
 #include "tests/reliability/program_output.h"
 #include "tests/reliability/test_files.h"
@@ -48,7 +49,7 @@ TEST(ConcurrentRuns, SixteenRunsShareOneDataFileAndOneLog) {
     printedRates.push_back(PrintedRate(run.stdoutText));
   }
   std::string logged;
-  ASSERT_TRUE(ReadFileBytes(log, &logged));
+  ASSERT_TRUE(ReadWholeFile(log, &logged));
   ASSERT_EQ(logged.compare(0, earlier.size(), earlier), 0) << "the earlier line was lost";
   std::string added = logged.substr(earlier.size());
   EXPECT_TRUE(MatchesWhole(

@@ -32,7 +32,7 @@ TEST(CorruptionSweep, EngineAnswersEveryDamagedCopyWithADocumentedStatus) {
     remove(sound.c_str());
     ASSERT_EQ(MakeDataFile(sound, options), "");
     std::string original;
-    ASSERT_TRUE(ReadFileBytes(sound, &original));
+    ASSERT_TRUE(ReadWholeFile(sound, &original));
     std::vector<FileVariant> variants = MakeCorruptVariants(original);
     ASSERT_GT(variants.size(), 100u) << options << ": not a sound data file with an index";
     std::string scratchFile = scratch.path + "/damaged.dat";

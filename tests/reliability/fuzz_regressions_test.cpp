@@ -29,7 +29,7 @@ void ExpectEveryFileHandledSoundly(const std::vector<std::string>& files) {
   std::string scratchFile = scratch.path + "/input.dat";
   for (const std::string& file : files) {
     std::string bytes;
-    ASSERT_TRUE(ReadFileBytes(file, &bytes)) << file;
+    ASSERT_TRUE(ReadWholeFile(file, &bytes)) << file;
     std::string fault;
     EXPECT_TRUE(CheckFuzzInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                                scratchFile.c_str(), &fault))

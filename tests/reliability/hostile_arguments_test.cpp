@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_file_check.h"
 #include "tests/reliability/process_runner.h"
 #include "tests/reliability/program_output.h"
 #include "tests/reliability/test_files.h"
@@ -212,7 +213,7 @@ TEST(HostileArguments, EachGivesItsDocumentedBehaviour) {
   std::string cut =
       ("/L" + f.logs + "/" + std::string(300 - f.logs.size() - 1, 'L')).substr(2, 254);
   std::string logged;
-  ASSERT_TRUE(ReadFileBytes(cut, &logged)) << "no log under the cut name";
+  ASSERT_TRUE(ReadWholeFile(cut, &logged)) << "no log under the cut name";
   EXPECT_TRUE(MatchesWhole(logged, kLogLine)) << logged;
   EXPECT_EQ(ListDirectory(f.logs), cut.substr(f.logs.size() + 1));
   EXPECT_FALSE(FileExists(f.missing));

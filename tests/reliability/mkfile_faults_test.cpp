@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_file_check.h"
 #include "tests/reliability/process_runner.h"
 #include "tests/reliability/test_files.h"
 
@@ -49,12 +50,12 @@ TEST(MkfileFaults, AFullDiskLeavesNoFileAndKeepsTheOneItWouldReplace) {
   // A small file that fits, then a --force replacement that does not.
   ASSERT_EQ(MakeDataFile(target, "--records 1"), "");
   std::string kept;
-  ASSERT_TRUE(ReadFileBytes(target, &kept));
+  ASSERT_TRUE(ReadWholeFile(target, &kept));
   ProgramRun replacing =
       RunProgram({MkfilePath(), target, "--records", kLargeRecordCount, "--force"}, kTimeout);
   std::string afterReplacing = ListDirectory(disk);
   std::string still;
-  ASSERT_TRUE(ReadFileBytes(target, &still));
+  ASSERT_TRUE(ReadWholeFile(target, &still));
   Unmount(disk);
 
   ExpectReportedFailure(fresh, "No space left on device");

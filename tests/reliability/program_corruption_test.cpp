@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_file_check.h"
 #include "standin/standin_engine.h"
 #include "tests/reliability/corruption_variants.h"
 #include "tests/reliability/process_runner.h"
@@ -110,7 +111,7 @@ TEST(CorruptionSweep, ZorbinelReportsWhatTheEngineAnswersForEachDamagedCopy) {
   std::string sound = scratch.path + "/sound.dat";
   ASSERT_EQ(MakeDataFile(sound, "--records 3000 --record-length 100 --key-length 8 --seed 11"), "");
   std::string original;
-  ASSERT_TRUE(ReadFileBytes(sound, &original));
+  ASSERT_TRUE(ReadWholeFile(sound, &original));
   std::vector<FileVariant> variants = PickProgramVariants(original);
   ASSERT_FALSE(variants.empty());
 
@@ -139,7 +140,7 @@ TEST(CorruptionSweep, ZorbinelReportsWhatTheEngineAnswersForEachDamagedCopy) {
   // The runs only read: every copy is as it was written.
   for (size_t i = 0; i < variants.size(); ++i) {
     std::string after;
-    ASSERT_TRUE(ReadFileBytes(paths[i], &after));
+    ASSERT_TRUE(ReadWholeFile(paths[i], &after));
     EXPECT_TRUE(after == variants[i].bytes) << variants[i].change << ": the file changed";
   }
   printf("corruption sweep: %zu damaged copies, %d runs of zorbinel\n", variants.size(), runs);

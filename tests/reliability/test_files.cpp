@@ -47,18 +47,6 @@ std::string MakeDataFile(const std::string& path, const std::string& options) {
          run.stderrText;
 }
 
-bool ReadFileBytes(const std::string& path, std::string* bytes) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  bytes->clear();
-  char chunk[65536];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, got);
-  bool complete = ferror(file) == 0;
-  fclose(file);
-  return complete;
-}
-
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) return false;

@@ -16,7 +16,6 @@ struct ScratchDirectory {
 // Returns the empty string on success, else what went wrong.
 std::string MakeDataFile(const std::string& path, const std::string& options);
 
-bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 

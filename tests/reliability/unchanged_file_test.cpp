@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/engine_file_check.h"
 #include "tests/reliability/process_runner.h"
 #include "tests/reliability/program_output.h"
 #include "tests/reliability/test_files.h"
@@ -27,7 +28,7 @@ FileState StateOf(const std::string& path) {
   EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
   state.size = info.st_size;
   state.modified = info.st_mtim;
-  EXPECT_TRUE(ReadFileBytes(path, &state.bytes));
+  EXPECT_TRUE(ReadWholeFile(path, &state.bytes));
   return state;
 }
 
@@ -62,7 +63,7 @@ TEST(UnchangedFile, EveryTestTypeWithTraceHistogramAndLogLeavesTheDataFileAsItWa
   EXPECT_EQ(after.modified.tv_sec, before.modified.tv_sec);
   EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec);
   std::string logged;
-  ASSERT_TRUE(ReadFileBytes(log, &logged));
+  ASSERT_TRUE(ReadWholeFile(log, &logged));
   EXPECT_TRUE(MatchesWhole(logged, "(" + std::string(kLogLine) + "){8}")) << logged;
 }
 
