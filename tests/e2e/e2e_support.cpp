@@ -69,10 +69,6 @@ std::string ReadFile(const std::string& path) {
   return contents.str();
 }
 
-bool FileExists(const std::string& path) {
-  return std::filesystem::exists(path);
-}
-
 std::vector<std::string> FilesIn(const WorkDir& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

@@ -45,7 +45,6 @@ bool MakeDataFile(const WorkDir& dir, const std::string& name,
 
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
 std::vector<std::string> FilesIn(const WorkDir& dir);
 
 // Overwrites a byte of a data file's header page past its signature, so that the engine finds
